@@ -5,8 +5,11 @@ random moment, with several targets at an assorted percentage. Some runs end at 
 instead. After each run, no target may be in the stopped state.
 """
 import os
+import pwd
 import random
+import shutil
 import signal
+import subprocess
 import time
 import unittest
 
@@ -73,6 +76,51 @@ class EndingsTest(unittest.TestCase):
                 self.assertTrue(out.endswith("".join(f"Process ID {pid} is resuming.\n"
                                                      for pid in pids)), out)
                 self.assert_none_stopped(0, what)
+
+
+def tasks_of(uid):
+    """How many processes and threads the user has now."""
+    count = 0
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                if os.stat(f"/proc/{entry}").st_uid == uid:
+                    count += len(os.listdir(f"/proc/{entry}/task"))
+            except FileNotFoundError:
+                pass
+    return count
+
+
+class WorkerCannotStartTest(unittest.TestCase):
+    def test_second_worker_fails_to_start(self):
+        """When the system refuses a thread, the run ends with exit code 1, and the worker that
+        did start releases its process first."""
+        if os.geteuid() != 0 or not (shutil.which("setpriv") and shutil.which("prlimit")):
+            self.skipTest("needs root, setpriv and prlimit to limit another user's threads")
+        if "ASAN_OPTIONS" in os.environ or "TSAN_OPTIONS" in os.environ:
+            self.skipTest("the sanitizers' runtimes need threads of their own beyond the limit")
+        nobody = pwd.getpwnam("nobody")
+        as_nobody = ["setpriv", f"--reuid={nobody.pw_uid}", f"--regid={nobody.pw_gid}",
+                     "--clear-groups"]
+        targets = [subprocess.Popen(as_nobody + [harness.BUILD.target, "idle"],
+                                    stdout=subprocess.PIPE) for _ in range(2)]
+        try:
+            pids = [int(t.stdout.readline()) for t in targets]
+            # Room for the program, its guard and one worker, but not a second worker.
+            limit = tasks_of(nobody.pw_uid) + 3
+            done = subprocess.run(["prlimit", f"--nproc={limit}"] + as_nobody +
+                                  [harness.BUILD.program, "/C", "5", "/T", *map(str, pids)],
+                                  capture_output=True, timeout=60)
+            self.assertEqual(done.returncode, 1, done)
+            self.assertEqual(done.stderr,
+                             f"Cannot start throttling process with ID {pids[1]}.\n".encode())
+            self.assertTrue(done.stdout.startswith(f"Running for ID {pids[0]}.\n".encode()))
+            self.assertEqual([state(pid) for pid in pids], ["S", "S"])
+        finally:
+            for target in targets:
+                target.kill()
+                target.wait()
+                target.stdout.close()
 
 
 if __name__ == "__main__":
