@@ -1,4 +1,5 @@
 """End-to-end runs: targets throttled by the program until it is interrupted."""
+import time
 import unittest
 
 import harness
@@ -60,7 +61,8 @@ class ThrottlingTest(unittest.TestCase):
 
     def test_scenarios(self):
         for scenario in (self.two_ids, self.missing_second_id, self.first_target_ended,
-                         self.id_listed_twice, self.no_ids):
+                         self.id_listed_twice, self.no_ids, self.interrupt_while_suspended,
+                         self.interrupt_twice):
             with self.subTest(scenario.__name__):
                 self.setUp()
                 try:
@@ -122,6 +124,34 @@ class ThrottlingTest(unittest.TestCase):
         self.assertIsNone(tool.process.poll())
         tool.send()
         self.assertEqual(tool.finish(), (0, "", ""))
+
+    def interrupt_while_suspended(self):
+        """At 1% the interrupt nearly always comes in a suspended phase, which it cuts short."""
+        a, b = self.targets(2)
+        tool = self.tool("/C", 1, "/T", a.pid, b.pid, a.pid)
+        tool.wait_for_line(throttling(a.pid), count=2)
+        tool.wait_for_line(throttling(b.pid))
+        harness.wait_until(lambda: stalls(a.ticks()) or not a.is_ticking(0.3), 30, "a pause")
+        tool.send()
+        code, out, err = tool.finish()
+        self.assertEqual((code, err), (0, ""))
+        self.assertEqual(out.splitlines(keepends=True)[-3:],
+                         [resuming(a.pid), resuming(b.pid), resuming(a.pid)])
+        self.assert_all_ticking([a, b])
+
+    def interrupt_twice(self):
+        """An impatient second Ctrl+C does not cut the resume pass short."""
+        a, b = self.targets(2)
+        tool = self.tool("/C", 5, "/T", a.pid, b.pid)
+        tool.wait_for_line(throttling(a.pid))
+        tool.wait_for_line(throttling(b.pid))
+        tool.send()
+        time.sleep(0.05)
+        tool.send()
+        code, out, err = tool.finish()
+        self.assertEqual((code, err), (0, ""))
+        self.assertEqual(out.splitlines(keepends=True)[-2:], [resuming(a.pid), resuming(b.pid)])
+        self.assert_all_ticking([a, b])
 
     def test_cycle_at_half(self):
         """At 50% the target stands still first, then alternates in phases of about 500 ms."""

@@ -34,6 +34,8 @@ bool SleepUnlessStopped(std::int32_t milliseconds) {
                                    [&roster] { return roster.stopping; });
 }
 
+bool Stopping() { return SleepUnlessStopped(0); }
+
 void EndWorker() {
     WorkerRoster& roster = Roster();
     const std::lock_guard lock(roster.lock);
@@ -60,7 +62,7 @@ void ThrottleWorker(std::int32_t pid, std::int32_t percent) {
     const std::int32_t suspendedMs = 1000 - 10 * percent;
     const std::int32_t runningMs = 10 * percent;
     // Every suspension is taken back in the same pass, also when the stop cuts the sleep short.
-    while (!SleepUnlessStopped(0)) {
+    while (!Stopping()) {
         suspend(process);
         const bool stopped = SleepUnlessStopped(suspendedMs);
         resume(process);
