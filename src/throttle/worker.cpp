@@ -81,6 +81,10 @@ bool StartThrottleWorker(std::int32_t pid, std::int32_t percent) {
         std::thread([pid, percent] {
             ThrottleWorker(pid, percent);
             EndWorker();
+            // Park instead of ending: the program's exit ends the thread. A thousand threads
+            // that end at once tear down their stacks one after another, which holds up the
+            // release of the processes that have not been resumed yet.
+            for (;;) platform::Sleep(3600 * 1000);
         }).detach();
         return true;
     } catch (const std::system_error&) {
