@@ -49,6 +49,14 @@ class ThrottlingTest(unittest.TestCase):
         self.processes.insert(0, tool)
         return tool
 
+    def throttling_tool(self, percent, *targets):
+        """Starts the program on the targets and waits until every worker has begun to cycle."""
+        pids = [target.pid for target in targets]
+        tool = self.tool("/C", percent, "/T", *pids)
+        for pid in set(pids):
+            tool.wait_for_line(throttling(pid), count=pids.count(pid))
+        return tool
+
     def dead_pid(self):
         """The id of a process that has ended and been reaped."""
         target, = self.targets(1)
@@ -72,9 +80,7 @@ class ThrottlingTest(unittest.TestCase):
 
     def two_ids(self):
         a, b = self.targets(2)
-        tool = self.tool("/C", 30, "/T", a.pid, b.pid)
-        tool.wait_for_line(throttling(a.pid))
-        tool.wait_for_line(throttling(b.pid))
+        tool = self.throttling_tool(30, a, b)
         tool.send()
         code, out, err = tool.finish()
         self.assertEqual((code, err), (0, ""))
@@ -96,9 +102,7 @@ class ThrottlingTest(unittest.TestCase):
 
     def first_target_ended(self):
         a, b = self.targets(2)
-        tool = self.tool("/C", 40, "/T", a.pid, b.pid)
-        tool.wait_for_line(throttling(a.pid))
-        tool.wait_for_line(throttling(b.pid))
+        tool = self.throttling_tool(40, a, b)
         a.end()
         tool.send()
         code, out, err = tool.finish()
@@ -108,8 +112,7 @@ class ThrottlingTest(unittest.TestCase):
 
     def id_listed_twice(self):
         a, = self.targets(1)
-        tool = self.tool("/C", 50, "/T", a.pid, a.pid)
-        tool.wait_for_line(throttling(a.pid), count=2)
+        tool = self.throttling_tool(50, a, a)
         tool.send()
         code, out, err = tool.finish()
         self.assertEqual((code, err), (0, ""))
@@ -128,9 +131,7 @@ class ThrottlingTest(unittest.TestCase):
     def interrupt_while_suspended(self):
         """At 1% the interrupt nearly always comes in a suspended phase, which it cuts short."""
         a, b = self.targets(2)
-        tool = self.tool("/C", 1, "/T", a.pid, b.pid, a.pid)
-        tool.wait_for_line(throttling(a.pid), count=2)
-        tool.wait_for_line(throttling(b.pid))
+        tool = self.throttling_tool(1, a, b, a)
         harness.wait_until(lambda: stalls(a.ticks()) or not a.is_ticking(0.3), 30, "a pause")
         tool.send()
         code, out, err = tool.finish()
@@ -142,9 +143,7 @@ class ThrottlingTest(unittest.TestCase):
     def interrupt_twice(self):
         """An impatient second Ctrl+C does not cut the resume pass short."""
         a, b = self.targets(2)
-        tool = self.tool("/C", 5, "/T", a.pid, b.pid)
-        tool.wait_for_line(throttling(a.pid))
-        tool.wait_for_line(throttling(b.pid))
+        tool = self.throttling_tool(5, a, b)
         tool.send()
         time.sleep(0.05)
         tool.send()
@@ -156,8 +155,7 @@ class ThrottlingTest(unittest.TestCase):
     def test_cycle_at_half(self):
         """At 50% the target stands still first, then alternates in phases of about 500 ms."""
         target, = self.targets(1)
-        tool = self.tool("/C", 50, "/T", target.pid)
-        tool.wait_for_line(throttling(target.pid))
+        tool = self.throttling_tool(50, target)
         announced = tool.out.chunks[-1][0]
         harness.wait_until(lambda: len(stalls(target.ticks())) >= 4, 30, "four pauses")
         tool.send()
