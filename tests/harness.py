@@ -86,7 +86,10 @@ class Stream:
 
     def _read(self, pipe):
         while True:
-            chunk = os.read(pipe.fileno(), 65536)
+            try:
+                chunk = os.read(pipe.fileno(), 65536)
+            except (OSError, ValueError):
+                return  # the pipe was closed once its process had been ended
             if not chunk:
                 return
             with self.lock:
